@@ -1,0 +1,4 @@
+#include "simlink/Session.h"
+
+HANDLE hSimConnect = nullptr;
+HWND windowhandle = nullptr;
