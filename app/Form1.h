@@ -138,6 +138,14 @@ public:
     void serialPort1_DataReceived();
     ArgumentType retrieve_id(uint8_t c);
     ArgumentType2 retrieve_value(uint8_t c);
+    // The port the receive handler and the handshakes use. Set once when the port is made,
+    // before any notification, so the receive thread never reads serialPort1 itself while
+    // disposal resets it.
+    SerialPort* panel_port_ = nullptr;
+    // Selected port entry when the window has no selector control (bare test windows).
+    int port_selection_ = -1;
+    void panel_link_setup();
+    int selected_port_index() const;
     void backgroundWorker1_DoWork(ArgumentType request);
     void backgroundWorker2_DoWork(std::shared_ptr<ArgumentType2> request);
     void backgroundWorker3_DoWork(std::shared_ptr<ArgumentType2> request);

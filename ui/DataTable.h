@@ -32,6 +32,8 @@ public:
     bool AddRow(const QVariantList& values, QString* why = nullptr);
     QVariant value(int row, const QString& column) const;
     bool setValue(int row, const QString& column, const QVariant& v, QString* why = nullptr);
+    // Edits through the model (the grid's editor) that break a constraint emit editRefused;
+    // setValue and AddRow only return false.
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -44,7 +46,9 @@ signals:
     void editRefused(const QString& why);
 
 private:
+    // Converts v to the column's type and tests the constraints; row -1 is a row being added.
     bool check(int row, int column, QVariant& v, QString* why) const;
+    bool apply(int row, int column, const QVariant& v, QString* why);
 
     QString name_;
     std::vector<DataColumn> columns_;

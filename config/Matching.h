@@ -1,0 +1,22 @@
+#pragma once
+// Looking names up in the category, unit and parameter-type files. Those files have no structure
+// of their own: a name is accepted wherever it occurs, also inside a longer word or across lines.
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace config {
+
+// Position of the first occurrence of `needle` in `text`, comparing without regard to letter
+// case and without culture rules, or nullopt. The position counts characters (code points), not
+// bytes. An empty needle occurs in every text, an empty one included, at position 0.
+// Case folding covers the ASCII letters; other characters must match exactly (the simulator's
+// variable, unit and event names are ASCII).
+std::optional<size_t> find_ci(std::string_view text, std::string_view needle);
+
+inline bool occurs_in(std::string_view needle, std::string_view text) {
+    return find_ci(text, needle).has_value();
+}
+
+}  // namespace config

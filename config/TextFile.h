@@ -1,0 +1,26 @@
+#pragma once
+// Reading the list files: a whole file as UTF-8 text, and its lines.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace config {
+
+// The bytes of a file as UTF-8 text. A UTF-8 byte-order mark is dropped; a UTF-16 one (as some
+// editors save "Unicode" text) selects UTF-16 of that byte order. Byte sequences that are not
+// valid text become U+FFFD, one per broken sequence, so the text is always valid UTF-8.
+std::string decode_text(std::string_view bytes);
+
+// Splits text into lines at CR LF, LF or CR. A break at the very end adds no empty line, so an
+// empty text has no lines and "\n" has one empty line.
+std::vector<std::string> split_lines(std::string_view text);
+
+// The whole file as text; nullopt when it is missing or cannot be read (a folder, say).
+std::optional<std::string> read_all_text(const std::string& path);
+
+// The file's lines; nullopt when it is missing or cannot be read.
+std::optional<std::vector<std::string>> read_all_lines(const std::string& path);
+
+}  // namespace config
