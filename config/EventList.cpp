@@ -14,10 +14,7 @@ std::vector<EventStep> plan_event_list(const std::array<std::string, 7>& categor
         const auto fields = split_fields(lines[li]);
         const std::string_view name = fields[0];
 
-        int32_t category = -1;  // the first category file that knows the name wins
-        for (size_t k = 0; k < categories.size() && category < 0; ++k)
-            if (occurs_in(base_name(name), categories[k]))
-                category = static_cast<int32_t>(k);
+        const int32_t category = find_category(categories, base_name(name));
 
         if (fields.size() == 2) {
             // The type is looked up as written; a blank after the comma is part of it.

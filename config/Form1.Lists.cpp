@@ -16,20 +16,6 @@
 
 namespace {
 
-std::string current_directory() {
-    std::error_code ec;
-    auto dir = std::filesystem::current_path(ec);
-    return ec ? std::string() : dir.string();
-}
-
-void set_up_list_dialog(OpenFileDialog& dialog) {
-    dialog.InitialDirectory = current_directory();
-    dialog.Filter = "txt files (*.txt)|*.txt|All files (*.*)|*.*";
-    dialog.FilterIndex = 2;
-    // The Data files are found through the current directory, so the dialog must leave it.
-    dialog.RestoreDirectory = true;
-}
-
 struct ListInputs {
     std::array<std::string, 7> categories;
     std::string types;  // units or parameter types
@@ -68,12 +54,6 @@ std::optional<ListInputs> read_inputs(const std::array<const char*, 7>& category
     return in;
 }
 
-void report_unreadable(Dialogs& dialogs, const std::string& path, const std::string& caption) {
-    const std::string text = "Cannot read file: " + path;
-    console::line(text);
-    dialogs.MessageBox(text, caption);
-}
-
 }  // namespace
 
 void Form1::button4_Click() {
@@ -100,7 +80,7 @@ void Form1::button4_Click() {
     auto in = read_inputs(config::kVariableCategoryFiles, config::kVariableUnitsFile,
                           openFileDialog1.FileName, failed);
     if (!in) {
-        report_unreadable(*dialogs, failed, "Error in SimVar file");
+        report_failure(*dialogs, "Cannot read file: " + failed, "Error in SimVar file");
         // The lists stay empty; the grids and counts must not go on showing the old ones.
         load_SimRecs();
         load_SimRecs_Settable();
@@ -144,7 +124,7 @@ void Form1::button5_Click() {
         auto in = read_inputs(config::kEventCategoryFiles, config::kEventParamsFile,
                               openFileDialog2.FileName, failed);
         if (!in) {
-            report_unreadable(*dialogs, failed, "Error in SimEvents file");
+            report_failure(*dialogs, "Cannot read file: " + failed, "Error in SimEvents file");
             // The list stays empty; the grids and the parameter count follow it.
             load_SimEvents();
             textBox8->setText(QStringLiteral("0"));

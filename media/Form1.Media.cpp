@@ -20,25 +20,6 @@
 
 namespace {
 
-std::string current_directory() {
-    std::error_code ec;
-    auto dir = std::filesystem::current_path(ec);
-    return ec ? std::string() : dir.string();
-}
-
-void set_up_list_dialog(OpenFileDialog& dialog) {
-    dialog.InitialDirectory = current_directory();
-    dialog.Filter = "txt files (*.txt)|*.txt|All files (*.*)|*.*";
-    dialog.FilterIndex = 2;
-    dialog.RestoreDirectory = true;  // the Data files are found through the current directory
-}
-
-// A list that could not be read: the user is told once, the console names it.
-void report_failure(Dialogs& dialogs, const std::string& text, const std::string& caption) {
-    console::line(text);
-    dialogs.MessageBox(text, caption);
-}
-
 QString count_text(size_t n) {
     return QString::number(static_cast<qulonglong>(n));
 }

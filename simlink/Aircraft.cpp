@@ -6,6 +6,8 @@
 #include <numbers>
 #include <unordered_map>
 
+#include "simlink/NameText.h"
+
 namespace simlink {
 
 namespace {
@@ -188,18 +190,6 @@ const VarSpec kVars[] = {
 };
 // clang-format on
 
-std::string upper_trimmed(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
-        ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
-        --e;
-    std::string out;
-    out.reserve(e - b);
-    for (size_t i = b; i < e; ++i)
-        out += static_cast<char>(std::toupper(static_cast<unsigned char>(s[i])));
-    return out;
-}
 
 struct VarTable {
     std::vector<A::Variable> list;

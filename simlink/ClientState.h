@@ -64,6 +64,10 @@ struct Registry {
     bool refuse_open = false;
     bool stepped = false;
     std::shared_ptr<const FailRule> fail;
+
+    // The session ends with the process: its frame thread is stopped here, before the statics
+    // it delivers through are destroyed.
+    ~Registry();
 };
 
 std::mutex& registry_mutex();

@@ -91,6 +91,11 @@ Registry& registry() {
     return r;
 }
 
+Registry::~Registry() {
+    if (session)
+        session->close();
+}
+
 std::mutex& log_mutex() {
     static std::mutex m;
     return m;

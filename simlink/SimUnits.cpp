@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "simlink/NameText.h"
+
 namespace simlink::units {
 
 namespace {
@@ -151,18 +153,6 @@ const Named kUnits[] = {
     {"amps", {Dim::Current, 1}},
 };
 
-std::string normalized(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
-        ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
-        --e;
-    std::string out;
-    out.reserve(e - b);
-    for (size_t i = b; i < e; ++i)
-        out += static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
-    return out;
-}
 
 double to_base(double v, const Unit& u) {
     switch (u.code) {
@@ -201,7 +191,7 @@ double from_base(double b, const Unit& u) {
 }  // namespace
 
 std::optional<Unit> find(std::string_view name) {
-    const std::string n = normalized(name);
+    const std::string n = lower_trimmed(name);
     for (const Named& u : kUnits)
         if (n == u.name)
             return u.unit;

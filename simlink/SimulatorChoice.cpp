@@ -7,22 +7,12 @@
 #include <sstream>
 
 #include "simlink/EmbeddedSim.h"
+#include "simlink/NameText.h"
 
 namespace simlink {
 
 namespace {
 
-std::string trimmed_lower(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
-        ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
-        --e;
-    std::string out;
-    for (size_t i = b; i < e; ++i)
-        out += static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
-    return out;
-}
 
 }  // namespace
 
@@ -39,15 +29,15 @@ SimulatorSettings parse_simulator_settings(std::string_view text) {
         ++line_no;
         if (auto c = line.find_first_of("#;"); c != std::string_view::npos)
             line = line.substr(0, c);
-        if (trimmed_lower(line).empty())
+        if (lower_trimmed(line).empty())
             continue;
         const auto eq = line.find('=');
         if (eq == std::string_view::npos) {
             s.problems.push_back("line " + std::to_string(line_no) + ": no '='");
             continue;
         }
-        const std::string key = trimmed_lower(line.substr(0, eq));
-        const std::string value = trimmed_lower(line.substr(eq + 1));
+        const std::string key = lower_trimmed(line.substr(0, eq));
+        const std::string value = lower_trimmed(line.substr(eq + 1));
         if (key == "simulator") {
             if (value == "embedded")
                 s.simulator = Simulator::Embedded;

@@ -3,13 +3,13 @@
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPainter>
 #include <QPointer>
 #include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
-#include <QLabel>
 #include <QTimer>
 #include <algorithm>
 
@@ -209,8 +209,10 @@ DataGridView::DataGridView(QString name, std::vector<GridColumn> columns, DataTa
                 header->resizeSection(i, c.pixels);
                 break;
             case GridColumnWidth::FitHeader:
-                // The check box is narrower than the header text, so this fits the header.
-                header->setSectionResizeMode(i, QHeaderView::ResizeToContents);
+                // Measured once: the check box is narrower than the header text, and sizing to
+                // the contents would lay out every cell again on each refresh.
+                header->setSectionResizeMode(i, QHeaderView::Fixed);
+                header->resizeSection(i, header->sectionSizeHint(i));
                 break;
             case GridColumnWidth::Fill:
                 header->setSectionResizeMode(i, QHeaderView::Stretch);
@@ -221,6 +223,8 @@ DataGridView::DataGridView(QString name, std::vector<GridColumn> columns, DataTa
     header->setMinimumHeight(header->fontMetrics().height() + 8);
 
     connect(header, &QHeaderView::sectionClicked, this, &DataGridView::onHeaderClicked);
+    // A press and release on one cell, also when the press ended an edit elsewhere, so that
+    // typing a Parameter and clicking Fire at once stores the value and fires with it.
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         emit CellContentClick(index.column(), index.row());
     });

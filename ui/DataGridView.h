@@ -3,8 +3,8 @@
 // column named by its data property (none: the cell stays empty). Rows can be sorted by their
 // header; code finds rows by the row index the user sees and cells by grid-column name.
 
-#include <QString>
 #include <QPointer>
+#include <QString>
 #include <QTableView>
 #include <vector>
 

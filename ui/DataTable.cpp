@@ -6,14 +6,15 @@
 
 namespace {
 
-// A cell value as the user or the loaders give it: an invalid QVariant, a null one or a blank
-// string all mean "empty".
-bool is_empty(const QVariant& v) {
-    if (!v.isValid() || v.isNull())
-        return true;
-    if (v.metaType().id() == QMetaType::QString)
-        return v.toString().trimmed().isEmpty();
-    return false;
+// An empty cell holds no value at all. An empty text is a value: a blank phrase or a blank
+// event line is listed like any other record.
+bool is_empty(const QVariant& v) { return !v.isValid() || v.isNull(); }
+
+// What the user typed: a cell cleared to blank holds no value, as in any grid.
+QVariant typed_value(const QVariant& v) {
+    if (v.metaType().id() == QMetaType::QString && v.toString().trimmed().isEmpty())
+        return QVariant();
+    return v;
 }
 
 // Parses a number the user typed: the user's own format first, then the C format.
@@ -229,7 +230,7 @@ bool DataTable::setData(const QModelIndex& index, const QVariant& v, int role) {
         index.column() >= columnCount())
         return false;
     QString why;
-    if (apply(index.row(), index.column(), v, &why))
+    if (apply(index.row(), index.column(), typed_value(v), &why))
         return true;
     emit editRefused(why);
     return false;

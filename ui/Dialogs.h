@@ -18,6 +18,18 @@ struct FolderBrowserDialog {
     std::string SelectedPath;  // preselected before showing, the chosen folder after OK
 };
 
+// The process's current directory, or an empty text when it cannot be read.
+std::string current_directory();
+
+// The open-file dialog of every list file: it starts in the current directory with all files
+// shown, and leaves the current directory as it was, since the Data files are found through it.
+void set_up_list_dialog(OpenFileDialog& dialog);
+
+class Dialogs;
+
+// A list that could not be read: one message box for the user, one console line naming it.
+void report_failure(Dialogs& dialogs, const std::string& text, const std::string& caption);
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;

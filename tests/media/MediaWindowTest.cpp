@@ -146,6 +146,10 @@ TEST_F(MediaWindow, PhrasesAreTakenAsWrittenUpToFifty) {
     EXPECT_EQ(lines.front(), "SimVoice : Gear down, now");
     EXPECT_EQ(lines.back(), "SimVoice size 50");
     EXPECT_EQ(form->textBox6->text(), "50");
+    // The blank phrase has its row like any other, so the grid shows all the panel can speak.
+    ASSERT_EQ(form->dataGridView19->rowCount(), 50);
+    EXPECT_EQ(form->dataGridView19->cell(1, "dataGridViewTextBoxColumn34").toString(), "");
+    EXPECT_EQ(form->dataGridView19->cell(1, "dataGridViewTextBoxColumn33").toInt(), 1);
 
     // Cancelling keeps the list and writes its count again.
     form->textBox6->clear();

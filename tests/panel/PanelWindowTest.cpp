@@ -523,6 +523,7 @@ TEST(PanelPorts, TakenFirstPortThenPickAnotherThenReleaseTwice) {
     SerialPort other;  // another program
     other.PortName = a.path();
     other.Open();
+    simlink::testing::reset();
     {
         Form1 form;
         ASSERT_TRUE(form.ComPortNames);
@@ -567,6 +568,7 @@ TEST(PanelPorts, TakenFirstPortThenPickAnotherThenReleaseTwice) {
         EXPECT_TRUE(form.serialPort1->IsOpen());
         EXPECT_EQ(form.comboBox1->currentIndex(), 0);
     }
+    simlink::testing::reset();
     console::set_stdout_enabled(true);
 }
 

@@ -114,6 +114,18 @@ TEST_F(DispatchTest, MoreThanAHundredValuesFillTheBufferAndTheRestIsDropped) {
     }
 }
 
+TEST_F(DispatchTest, ADefineCountBeyondTheMessageIsNotReadPastItsEnd) {
+    auto m = data_message(0, {5.0, 6.0}, /*count=*/60);  // claims 60 values, carries 2
+    dispatch(m);
+    EXPECT_EQ(SimConnectVars::dvalue[0], 5.0);
+    EXPECT_EQ(SimConnectVars::dvalue[1], 6.0);
+    EXPECT_EQ(SimConnectVars::dvalue[2], -1.0);
+    auto short_message = data_message(0, {}, 3);
+    short_message.resize(30);  // not even a whole header
+    dispatch(short_message);
+    EXPECT_EQ(SimConnectVars::dvalue[0], 5.0);
+}
+
 TEST_F(DispatchTest, BufferCounterBeyondTheBufferEncodesNoFurtherThanSlot99) {
     in_use(250);  // never happens from a subscription; must still stay inside the buffer
     auto m = data_message(0, {1.0});

@@ -335,8 +335,9 @@ TEST_F(SimConnectLayer, SetDataWritesWhatFitsTheBlock) {
                                                  SIMCONNECT_DATATYPE_FLOAT32, 0, SIMCONNECT_UNUSED),
                   S_OK);
         // A copy of exactly the block's size, so that reading past it is caught.
-        auto* block = new unsigned char[c.block.size() + 1];
-        std::memcpy(block, c.block.data(), c.block.size());
+        auto* block = new unsigned char[c.block.size()];
+        if (!c.block.empty())
+            std::memcpy(block, c.block.data(), c.block.size());
         EXPECT_EQ(SimConnect_SetDataOnSimObject(h, 53, 0, 0, 0, static_cast<DWORD>(c.block.size()),
                                                 block),
                   S_OK);

@@ -27,13 +27,14 @@ TEST(DataTable, AddRowKeepsTheConstraints) {
         {{2, "C", 1, 1}, true},                       // missing trailing value is empty
         {{0, "D", 0.0, false}, false},                // duplicate key
         {{QVariant(), "E", 0.0, false}, false},       // empty key
-        {{3, "", 0.0, false}, false},                 // empty name
+        {{3, QVariant(), 0.0, false}, false},         // no name
         {{3, "F", QVariant(), false}, false},         // empty non-null float
         {{3, "F", "abc", false}, false},              // not a number
         {{3, "F", 0.0, "maybe"}, false},              // not a boolean
         {{"x", "F", 0.0, false}, false},              // key not a number
         {{1.5, "F", 0.0, false}, false},              // key not whole
         {{4294967296LL, "F", 0.0, false}, false},     // key beyond 32 bits
+        {{9, "", 0.0, false}, true},                  // an empty name is a value
     };
     DataTable t = settable();
     int rows = 0;
@@ -76,8 +77,14 @@ TEST(DataTable, EditsThroughTheModelAreRefusedWithAReasonAndLeaveTheCell) {
     EXPECT_EQ(changed.count(), 1) << "only the real change is announced";
     // setValue refuses the same way but quietly: it is the code's own write.
     QString why;
-    EXPECT_FALSE(t.setValue(0, "Column2", "", &why));
+    EXPECT_FALSE(t.setValue(0, "Column2", QVariant(), &why));
     EXPECT_FALSE(why.isEmpty());
+    // A cleared name typed by the user holds no value; an empty text from a loader is a value
+    // (a blank phrase is listed like any other).
+    EXPECT_FALSE(t.setData(t.index(0, 1), QVariant("")));
+    ++refusals;
+    EXPECT_TRUE(t.AddRow({7, "", 0.0, false}));
+    EXPECT_EQ(t.value(2, "Column2"), QVariant(""));
     EXPECT_FALSE(t.setValue(0, "NoSuchColumn", 1));
     EXPECT_FALSE(t.setValue(5, "Column2", "x"));
     EXPECT_EQ(refused.count(), refusals);

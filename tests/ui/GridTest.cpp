@@ -153,8 +153,7 @@ TEST_P(GridEditing, AKeystrokeEditsOnlyTheSettableGridsAndTheTableHasTheLastWord
         EXPECT_FALSE(grid->lastRefusal().isEmpty());
         EXPECT_EQ(grid->shownRefusal().toStdString(), grid->lastRefusal().toStdString())
             << "the user is shown why";
-    }
-    else
+    } else
         EXPECT_TRUE(grid->lastRefusal().isEmpty()) << grid->lastRefusal().toStdString();
 }
 
@@ -251,8 +250,12 @@ TEST_F(GridClicks, SettableFireUsesTheParameterCell) {
     ASSERT_EQ(vars->rowCount(), 2);
     EXPECT_EQ(vars->cell(1, "dataGridViewTextBoxColumn35").toInt(), 1);
 
-    ASSERT_TRUE(vars->setCell(0, "SimVarsetParam", 2.5));
+    // Typed, and Fire clicked straight away: the click ends the edit and fires with the value.
+    ASSERT_TRUE(click_cell(vars, 0, "SimVarsetParam"));
+    type_text(vars, "2.5", false);
+    ASSERT_TRUE(vars->isEditing());
     ASSERT_TRUE(click_cell(vars, 0, "SimVarSetFire"));
+    EXPECT_EQ(vars->cell(0, "SimVarsetParam"), QVariant(2.5));
     ASSERT_TRUE(click_cell(vars, 1, "SimVarsetParam"));  // not the action column
     ASSERT_TRUE(click_cell(f.dataGridView21, 0, "SimEventSetFire"));
 

@@ -122,15 +122,16 @@ inline int row_of(const DataGridView& grid, const QString& idColumn, int id) {
     return -1;
 }
 
-// Types text at the focused widget (the grid, then the editor a keystroke opened) and ends
-// with Return.
-inline void type_text(QWidget* start, const QString& text) {
-    for (QChar c : text) {
-        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : start;
-        QTest::keyClick(target, c.toLatin1());
-    }
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : start;
-    QTest::keyClick(target, Qt::Key_Return);
+// Types text at the focused widget (the grid, then the editor a keystroke opened); with
+// `commit` it ends with Return.
+inline void type_text(QWidget* start, const QString& text, bool commit = true) {
+    auto focused = [start] {
+        return QApplication::focusWidget() ? QApplication::focusWidget() : start;
+    };
+    for (QChar c : text)
+        QTest::keyClick(focused(), c.toLatin1());
+    if (commit)
+        QTest::keyClick(focused(), Qt::Key_Return);
 }
 
 // Every console line written while it lives.

@@ -4,7 +4,6 @@
 //
 // With commands as arguments it runs them in order and exits; otherwise it reads commands from
 // standard input, one a line (a prompt is shown when that is a terminal). "help" lists them.
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,9 +42,12 @@ const char* kHelp =
     "  hangup               close the terminal (the program sees the device go away)\n"
     "  help, quit\n";
 
-volatile std::sig_atomic_t g_stop = 0;
+char g_link[4096];  // the published link, for the signal handler
+// Ctrl-C or a kill, also in the middle of a command: take the link down and go.
 void on_signal(int) {
-    g_stop = 1;
+    if (g_link[0])
+        ::unlink(g_link);
+    ::_exit(130);
 }
 
 struct BadInput {
@@ -198,11 +200,12 @@ int main(int argc, char** argv) {
         } else
             commands.push_back(a);
     }
-    std::signal(SIGINT, on_signal);
-    std::signal(SIGTERM, on_signal);
     std::signal(SIGPIPE, SIG_IGN);
     try {
         panelproto::VirtualPort port(dir, name);
+        std::snprintf(g_link, sizeof g_link, "%s", port.path().c_str());
+        std::signal(SIGINT, on_signal);
+        std::signal(SIGTERM, on_signal);
         std::printf("virtual port %s -> %s\n", port.path().c_str(), port.device().c_str());
         std::fflush(stdout);
         int failures = 0;
@@ -220,7 +223,7 @@ int main(int argc, char** argv) {
         };
         if (!commands.empty()) {
             for (const auto& c : commands)
-                if (g_stop || !one(c))
+                if (!one(c))
                     break;
             return failures ? 1 : 0;
         }
@@ -229,11 +232,7 @@ int main(int argc, char** argv) {
         for (;;) {
             if (tty)
                 std::fputs("panel> ", stdout), std::fflush(stdout);
-            // Wait for input in slices so that Ctrl-C still removes the link.
-            pollfd p{0, POLLIN, 0};
-            while (!g_stop && ::poll(&p, 1, 200) == 0) {
-            }
-            if (g_stop || !std::getline(std::cin, line) || !one(line))
+            if (!std::getline(std::cin, line) || !one(line))
                 break;
         }
         return failures && !tty ? 1 : 0;
