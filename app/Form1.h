@@ -142,9 +142,6 @@ public:
     // before any notification, so the receive thread never reads serialPort1 itself while
     // disposal resets it.
     SerialPort* panel_port_ = nullptr;
-    // Selected port entry when the window has no selector control (bare test windows).
-    int port_selection_ = -1;
-    void panel_link_setup();
     int selected_port_index() const;
     void backgroundWorker1_DoWork(ArgumentType request);
     void backgroundWorker2_DoWork(std::shared_ptr<ArgumentType2> request);

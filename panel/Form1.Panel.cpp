@@ -22,35 +22,11 @@ constexpr auto kReopenPause = std::chrono::milliseconds(1000);
 
 // ---- port management (window thread) ----
 
-void Form1::panel_link_setup() {
-    if (!serialPort1)
-        serialPort1 = std::make_unique<SerialPort>();
-    if (!panel_port_) {
-        panel_port_ = serialPort1.get();
-        panel_port_->BaudRate = 115200;
-        panel_port_->DataReceived = [this] { serialPort1_DataReceived(); };
-    }
-    for (auto* w : {&backgroundWorker1, &backgroundWorker2, &backgroundWorker3, &backgroundWorker4})
-        if (!*w)
-            *w = std::make_unique<BackgroundWorker>();
-}
-
-int Form1::selected_port_index() const {
-    return comboBox1 ? comboBox1->currentIndex() : port_selection_;
-}
+int Form1::selected_port_index() const { return comboBox1->currentIndex(); }
 
 void Form1::list_com_ports() {
-    panel_link_setup();
     ComPortNames = SerialPort::GetPortNames();
     const auto& names = *ComPortNames;
-    if (!comboBox1) {
-        port_selection_ = -1;
-        if (names.empty())
-            return;
-        port_selection_ = 0;
-        comboBox1_SelectedIndexChanged();
-        return;
-    }
     {
         // Emptying and refilling the selector is not a selection change.
         QSignalBlocker quiet(comboBox1);
@@ -70,7 +46,6 @@ void Form1::button6_Click() {
 }
 
 void Form1::comboBox1_SelectedIndexChanged() {
-    panel_link_setup();
     SerialPort& port = *panel_port_;
     port.Close();
     std::this_thread::sleep_for(kReopenPause);
@@ -91,7 +66,6 @@ void Form1::comboBox1_SelectedIndexChanged() {
 }
 
 void Form1::button10_Click() {
-    panel_link_setup();
     SerialPort& port = *panel_port_;
     try {
         port.DiscardInBuffer();

@@ -62,18 +62,20 @@ void Form1::update_SimVarGetsubscription() {
     std::lock_guard<std::mutex> rebuild(subscription_mutex_);
     if (!connected)
         return;
-    const size_t total = SimRecs.size();
-    if (total == 0)
+    const auto list = SimRecs.snapshot();
+    if (list->empty())
         return;
     clearsubGet();
     const int16_t n = resubGet();
     if (n == 0)
         return;
     resubscribe = 0;
-    const std::string count = console::text(n) + "/" + console::text(total);
-    on_window_thread([this, count] {
+    const std::string count = console::text(n) + "/" + console::text(list->size());
+    on_window_thread([this, list, count] {
         show_subscribed(textBox3);
-        textBox1->setText(QString::fromStdString(count));
+        // A list loaded meanwhile has written its own count, which must stay.
+        if (SimRecs.snapshot() == list)
+            textBox1->setText(QString::fromStdString(count));
     });
 }
 

@@ -346,6 +346,7 @@ void Form1::InitializeComponent() {
     serialPort1->PortName = "COM7";
     serialPort1->BaudRate = 115200;
     serialPort1->DataReceived = [this] { serialPort1_DataReceived(); };
+    panel_port_ = serialPort1.get();
 
     backgroundWorker1 = std::make_unique<BackgroundWorker>();
     backgroundWorker2 = std::make_unique<BackgroundWorker>();

@@ -233,6 +233,17 @@ TEST_F(SubscriptionTest, RebuildOnTheReceiveThreadHandsTheTextsToTheWindow) {
     EXPECT_EQ(text(form_->textBox3), "SUBSCRIBED");
 }
 
+TEST_F(SubscriptionTest, ACountFromTheReceiveThreadNeverOverwritesAListLoadedSinceThen) {
+    load_vars(12, {2, 5, 9});
+    std::thread receive([this] { form_->update_SimVarGetsubscription(); });
+    receive.join();
+    load_vars(4, {});  // a load that ran before the window thread saw the rebuild's texts
+    QTest::qWait(50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(text(form_->textBox1), "0/4");
+    EXPECT_EQ(text(form_->textBox3), "SUBSCRIBED");
+}
+
 TEST_F(SubscriptionTest, RebuildsFromSeveralThreadsNeverInterleave) {
     console::set_stdout_enabled(false);
     auto recs = load_vars(12, {2, 5, 9});
