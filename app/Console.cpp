@@ -22,7 +22,8 @@ char locale_separator() {
             break;
         }
     }
-    if (!name) return '.';
+    if (!name)
+        return '.';
     try {
         std::locale loc(name);
         return std::use_facet<std::numpunct<char>>(loc).decimal_point();
@@ -51,23 +52,34 @@ Sinks& sinks() {
 bool stdout_on = true;
 
 std::string general(double v, int digits) {
-    if (std::isnan(v)) return "NaN";
-    if (std::isinf(v)) return v > 0 ? "Infinity" : "-Infinity";
+    if (std::isnan(v))
+        return "NaN";
+    if (std::isinf(v))
+        return v > 0 ? "Infinity" : "-Infinity";
     char buf[48];
     std::snprintf(buf, sizeof buf, "%.*G", digits, v);
     std::string s(buf);
     const char sep = separator().load();
-    if (sep != '.') std::replace(s.begin(), s.end(), '.', sep);
+    if (sep != '.')
+        std::replace(s.begin(), s.end(), '.', sep);
     return s;
 }
 
 }  // namespace
 
-char decimal_separator() { return separator().load(); }
-void set_decimal_separator(char c) { separator().store(c); }
+char decimal_separator() {
+    return separator().load();
+}
+void set_decimal_separator(char c) {
+    separator().store(c);
+}
 
-std::string text(float v) { return general(v, 7); }
-std::string text(double v) { return general(v, 15); }
+std::string text(float v) {
+    return general(v, 7);
+}
+std::string text(double v) {
+    return general(v, 15);
+}
 
 void line(std::string_view s) {
     std::lock_guard<std::mutex> g(lock());
@@ -76,7 +88,8 @@ void line(std::string_view s) {
         std::fputc('\n', stdout);
         std::fflush(stdout);
     }
-    for (auto* sink : sinks().list) (*sink)(s);
+    for (auto* sink : sinks().list)
+        (*sink)(s);
 }
 
 Capture::Capture(std::function<void(std::string_view)> sink) : sink_(std::move(sink)) {

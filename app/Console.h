@@ -18,15 +18,23 @@ void set_decimal_separator(char c);  // for tests
 // notation with up to 7 significant digits, 64-bit ones with up to 15.
 std::string text(float v);
 std::string text(double v);
-inline std::string text(std::string_view s) { return std::string(s); }
-inline std::string text(const char* s) { return s; }
-inline std::string text(const std::string& s) { return s; }
-inline std::string text(bool b) { return b ? "True" : "False"; }
+inline std::string text(std::string_view s) {
+    return std::string(s);
+}
+inline std::string text(const char* s) {
+    return s;
+}
+inline std::string text(const std::string& s) {
+    return s;
+}
+inline std::string text(bool b) {
+    return b ? "True" : "False";
+}
 template <typename I>
-    requires std::is_integral_v<I> && (!std::is_same_v<I, bool>) && (!std::is_same_v<I, char>)
-std::string text(I v) {
-    return std::to_string(static_cast<std::conditional_t<std::is_signed_v<I>, long long,
-                                                         unsigned long long>>(v));
+requires std::is_integral_v<I> &&(!std::is_same_v<I, bool>)&&(!std::is_same_v<I, char>)std::string
+    text(I v) {
+    return std::to_string(
+        static_cast<std::conditional_t<std::is_signed_v<I>, long long, unsigned long long>>(v));
 }
 
 // Writes one whole line (a newline is added) to standard output and to every capture.

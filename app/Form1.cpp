@@ -39,7 +39,9 @@ Form1::Form1() {
         WindowNotifier::instance().attach(this);
         windowhandle = &WindowNotifier::instance();
         connect(qApp, &QGuiApplication::applicationStateChanged, this,
-                [this](Qt::ApplicationState s) { WndProc(WM_ACTIVATEAPP, s == Qt::ApplicationActive); });
+                [this](Qt::ApplicationState s) {
+                    WndProc(WM_ACTIVATEAPP, s == Qt::ApplicationActive);
+                });
         if (SimConnect_Open(&hSimConnect, kClientName, windowhandle, WM_USER_SIMCONNECT, nullptr,
                             0) == S_OK)
             connected = true;
@@ -50,7 +52,9 @@ Form1::Form1() {
     }
 }
 
-Form1::~Form1() { Dispose(true); }
+Form1::~Form1() {
+    Dispose(true);
+}
 
 void Form1::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
@@ -106,17 +110,20 @@ void Form1::on_window_thread(std::function<void()> f) {
 }
 
 void Form1::Dispose(bool disposing) {
-    if (disposed_) return;
+    if (disposed_)
+        return;
     disposed_ = true;
     if (disposing) {
         // The component container: the timers stop, the port closes, the workers finish.
         dispose_step("notification", [] { WindowNotifier::instance().detach(); });
         dispose_step("timers", [this] {
             for (QTimer* t : {timer1, timer2, timer3})
-                if (t) t->stop();
+                if (t)
+                    t->stop();
         });
         dispose_step("serial port", [this] {
-            if (serialPort1) serialPort1->Close();
+            if (serialPort1)
+                serialPort1->Close();
             serialPort1.reset();
         });
         dispose_step("workers", [this] {

@@ -166,9 +166,8 @@ public:
         *tabPage13, *tabPage17, *tabPage18;
     DataGridView *dataGridView1, *dataGridView2, *dataGridView7, *dataGridView14, *dataGridView16,
         *dataGridView17, *dataGridView18, *dataGridView20, *dataGridView23;
-    DataGridView *dataGridView8, *dataGridView9, *dataGridView10, *dataGridView11,
-        *dataGridView12, *dataGridView13, *dataGridView15, *dataGridView19, *dataGridView21,
-        *dataGridView22;
+    DataGridView *dataGridView8, *dataGridView9, *dataGridView10, *dataGridView11, *dataGridView12,
+        *dataGridView13, *dataGridView15, *dataGridView19, *dataGridView21, *dataGridView22;
     DataTable *dataTable1, *dataTable2, *dataTable3, *dataTable4, *dataTable5, *dataTable6,
         *dataTable7, *dataTable8, *dataTable9, *dataTable10, *dataTable11, *dataTable12,
         *dataTable13, *dataTable14, *dataTable15, *dataTable16, *dataTable17, *dataTable18,

@@ -24,5 +24,6 @@ void WindowNotifier::detach() {
 
 void WindowNotifier::post_message(DWORD message) {
     std::lock_guard<std::mutex> g(mutex_);
-    if (window_) QCoreApplication::postEvent(window_, new SimMessageEvent(message));
+    if (window_)
+        QCoreApplication::postEvent(window_, new SimMessageEvent(message));
 }

@@ -19,7 +19,8 @@ bool BackgroundWorker::IsBusy() const {
 bool BackgroundWorker::RunWorkerAsync(std::function<void()> job) {
     {
         std::lock_guard<std::mutex> g(mutex_);
-        if (busy_ || quit_) return false;
+        if (busy_ || quit_)
+            return false;
         busy_ = true;
         job_ = std::move(job);
     }
@@ -31,7 +32,8 @@ void BackgroundWorker::run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return quit_ || job_; });
-        if (!job_) return;  // quit with nothing to do
+        if (!job_)
+            return;  // quit with nothing to do
         auto job = std::move(job_);
         job_ = nullptr;
         lock.unlock();

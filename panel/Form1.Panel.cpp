@@ -22,7 +22,9 @@ constexpr auto kReopenPause = std::chrono::milliseconds(1000);
 
 // ---- port management (window thread) ----
 
-int Form1::selected_port_index() const { return comboBox1->currentIndex(); }
+int Form1::selected_port_index() const {
+    return comboBox1->currentIndex();
+}
 
 void Form1::list_com_ports() {
     ComPortNames = SerialPort::GetPortNames();

@@ -190,7 +190,6 @@ const VarSpec kVars[] = {
 };
 // clang-format on
 
-
 struct VarTable {
     std::vector<A::Variable> list;
     std::unordered_map<std::string, size_t> by_name;

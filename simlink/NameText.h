@@ -21,7 +21,11 @@ inline std::string trimmed_folded(std::string_view s, int (*fold)(int)) {
     return out;
 }
 
-inline std::string upper_trimmed(std::string_view s) { return trimmed_folded(s, ::toupper); }
-inline std::string lower_trimmed(std::string_view s) { return trimmed_folded(s, ::tolower); }
+inline std::string upper_trimmed(std::string_view s) {
+    return trimmed_folded(s, ::toupper);
+}
+inline std::string lower_trimmed(std::string_view s) {
+    return trimmed_folded(s, ::tolower);
+}
 
 }  // namespace simlink

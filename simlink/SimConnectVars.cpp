@@ -19,7 +19,9 @@ void SimConnectVars::clear() {
     begin_subscription();
 }
 
-void SimConnectVars::begin_subscription() { generation.fetch_add(1); }
+void SimConnectVars::begin_subscription() {
+    generation.fetch_add(1);
+}
 
 void SimConnectVars::set_data_buffer(int32_t d_index) {
     const auto slot = static_cast<uint16_t>(d_index);
@@ -40,19 +42,22 @@ void SimConnectVars::reset() {
 
 bool SimConnectVars::own_slot(uint16_t& slot) const {
     const uint64_t s = slot_.load();
-    if (s == 0 || (s >> 16) != generation.load()) return false;
+    if (s == 0 || (s >> 16) != generation.load())
+        return false;
     slot = static_cast<uint16_t>(s & 0xFFFF);
     return slot < kSlots;
 }
 
 double SimConnectVars::get_double() const {
     uint16_t slot;
-    if (!subscribed || !own_slot(slot)) return 0.0;
+    if (!subscribed || !own_slot(slot))
+        return 0.0;
     return dvalue[slot].load(std::memory_order_relaxed);
 }
 
 uint16_t SimConnectVars::get_data() const {
     uint16_t slot;
-    if (!active || !own_slot(slot)) return 0;
+    if (!active || !own_slot(slot))
+        return 0;
     return cvalue[slot].load(std::memory_order_relaxed);
 }

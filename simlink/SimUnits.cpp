@@ -153,7 +153,6 @@ const Named kUnits[] = {
     {"amps", {Dim::Current, 1}},
 };
 
-
 double to_base(double v, const Unit& u) {
     switch (u.code) {
         case Code::Bool:

@@ -11,10 +11,7 @@
 
 namespace simlink {
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 SimulatorSettings parse_simulator_settings(std::string_view text) {
     SimulatorSettings s;

@@ -8,7 +8,9 @@ namespace {
 
 // An empty cell holds no value at all. An empty text is a value: a blank phrase or a blank
 // event line is listed like any other record.
-bool is_empty(const QVariant& v) { return !v.isValid() || v.isNull(); }
+bool is_empty(const QVariant& v) {
+    return !v.isValid() || v.isNull();
+}
 
 // What the user typed: a cell cleared to blank holds no value, as in any grid.
 QVariant typed_value(const QVariant& v) {

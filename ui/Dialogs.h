@@ -8,8 +8,8 @@ enum class DialogResult { OK, Cancel };
 
 struct OpenFileDialog {
     std::string InitialDirectory;
-    std::string Filter;  // "txt files (*.txt)|*.txt|All files (*.*)|*.*"
-    int FilterIndex = 1; // 1-based, as the filter entries are counted
+    std::string Filter;   // "txt files (*.txt)|*.txt|All files (*.*)|*.*"
+    int FilterIndex = 1;  // 1-based, as the filter entries are counted
     bool RestoreDirectory = false;
     std::string FileName;  // the chosen file after OK
 };

@@ -40,7 +40,8 @@ TEST(Console, NumbersInTheirDefaultTextForm) {
         {console::text(int32_t{-7}), "-7"},
         {console::text(uint32_t{4294967295u}), "4294967295"},
     };
-    for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
+    for (const auto& c : cases)
+        EXPECT_EQ(c.got, c.want);
 }
 
 TEST(Console, FloatsTakeTheUsersDecimalSeparator) {
@@ -75,9 +76,11 @@ TEST(Console, LinesFromManyThreadsAreNeverSplit) {
         for (int t = 0; t < kThreads; ++t)
             threads.emplace_back([t] {
                 const std::string pad(50 + t * 37, static_cast<char>('a' + t));
-                for (int i = 0; i < kLines; ++i) console::write("thread ", t, " line ", i, " ", pad);
+                for (int i = 0; i < kLines; ++i)
+                    console::write("thread ", t, " line ", i, " ", pad);
             });
-        for (auto& th : threads) th.join();
+        for (auto& th : threads)
+            th.join();
     }
     std::fflush(stdout);
     dup2(saved, 1);
