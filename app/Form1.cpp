@@ -9,15 +9,9 @@
 #include "app/WindowNotifier.h"
 #include "simlink/Dispatch.h"
 #include "simlink/Session.h"
+#include "ui/StatusText.h"
 
 namespace {
-
-void show_status(QLineEdit* box, const char* text, const QColor& colour) {
-    box->setText(text);
-    QPalette p = box->palette();
-    p.setColor(QPalette::Text, colour);
-    box->setPalette(p);
-}
 
 // Runs one step of disposal; a failing step does not keep the later ones from running.
 template <typename Step>

@@ -8,19 +8,13 @@
 #include "simlink/Session.h"
 #include "simlink/SimConnectVars.h"
 #include "simlink/SimVarSet.h"
+#include "ui/StatusText.h"
 
 namespace {
 
 constexpr DWORD kReadDefinition = 0;
 constexpr DWORD kReadRequest = 0;
 constexpr DWORD kSettableBase = 50;
-
-void show_subscribed(QLineEdit* box) {
-    box->setText("SUBSCRIBED");
-    QPalette p = box->palette();
-    p.setColor(QPalette::Text, Qt::green);
-    box->setPalette(p);
-}
 
 }  // namespace
 
@@ -72,7 +66,7 @@ void Form1::update_SimVarGetsubscription() {
     resubscribe = 0;
     const std::string count = console::text(n) + "/" + console::text(list->size());
     on_window_thread([this, list, count] {
-        show_subscribed(textBox3);
+        show_status(textBox3, "SUBSCRIBED", Qt::green);
         // A list loaded meanwhile has written its own count, which must stay.
         if (SimRecs.snapshot() == list)
             textBox1->setText(QString::fromStdString(count));

@@ -9,6 +9,7 @@
 #include "ui/DataTable.h"
 #include "ui/GridRecords.h"
 #include "ui/GridRefresh.h"
+#include "ui/StatusText.h"
 
 namespace {
 
@@ -20,13 +21,6 @@ QString text_of(const std::string& s) {
 template <size_t N>
 DataTable* table_of(DataTable* const (&tables)[N], int32_t var_type) {
     return var_type >= 0 && static_cast<size_t>(var_type) < N ? tables[var_type] : nullptr;
-}
-
-void set_status(QLineEdit* box, const char* text, const QColor& colour) {
-    box->setText(text);
-    QPalette p = box->palette();
-    p.setColor(QPalette::Text, colour);
-    box->setPalette(p);
 }
 
 }  // namespace
@@ -107,9 +101,9 @@ void Form1::load_SimEvents_Settable() {
 
 void Form1::update_datagrid() {
     if (connected)
-        set_status(textBox2, "Connected", Qt::green);
+        show_status(textBox2, "Connected", Qt::green);
     else
-        set_status(textBox2, "OFFLINE", Qt::red);
+        show_status(textBox2, "OFFLINE", Qt::red);
     const std::pair<DataGridView*, VariableGridColumns> grids[] = {
         {dataGridView1,
          {"column1DataGridViewTextBoxColumn", "Value", "column3DataGridViewCheckBoxColumn"}},
