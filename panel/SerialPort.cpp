@@ -350,15 +350,20 @@ void SerialPort::Impl::receive_loop(SerialPort& port) {
             continue;
         }
         release();
-        if (pending == 0 && (ev & (POLLHUP | POLLERR | POLLNVAL | POLLIN))) {
-            // readable with nothing to read, or hung up: the device has gone away
+        if (pending == 0 && (ev & (POLLHUP | POLLERR | POLLNVAL))) {
+            // hung up: the device has gone away
             std::lock_guard<std::mutex> g(mutex);
             if (fd == myfd && !closing)
                 hungup = true;
             continue;
         }
-        if (pending == 0)
+        if (pending == 0) {
+            // Readable, but another thread discarded the bytes first; a short pause keeps a
+            // terminal that stays readable with nothing in it from turning this into a spin.
+            if (ev & POLLIN)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
+        }
         const uint64_t consumed_before = consumed.load();
         if (port.DataReceived) {
             try {

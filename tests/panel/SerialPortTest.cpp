@@ -118,6 +118,24 @@ TEST_F(SerialPortPty, ReadTimeoutDiscardAndClosedPortErrors) {
     EXPECT_THROW(port.BytesToRead(), SerialError);
 }
 
+// Release Port discards the input from the window thread while the receive thread may just have
+// woken for it: bytes that vanish between the wake and the count are no hangup.
+TEST_F(SerialPortPty, InputDiscardedUnderTheReceiveThreadIsNoHangup) {
+    panelproto::VirtualPort panel(dir.string(), "p1");
+    SerialPort port;  // no handler: the receive thread only watches
+    port.PortName = panel.path();
+    port.Open();
+    const uint8_t b[3] = {1, 2, 3};
+    for (int i = 0; i < 20000 && !port.IsHungUp(); ++i) {
+        panel.send(b, 3);
+        port.DiscardInBuffer();
+    }
+    EXPECT_FALSE(port.IsHungUp());
+    panel.send(b, 1);
+    ASSERT_TRUE(eventually([&] { return port.BytesToRead() == 1; }));
+    EXPECT_EQ(port.ReadByte(), 1);
+}
+
 TEST_F(SerialPortPty, OpenFailures) {
     panelproto::VirtualPort panel(dir.string(), "p1");
     struct Row {
