@@ -16,6 +16,7 @@
 #include <mutex>
 #include <thread>
 
+#include "CpuTime.h"
 #include "app/Console.h"
 #include "app/Form1.h"
 #include "encoding/ValueWord.h"
@@ -35,12 +36,6 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-double cpu_seconds() {
-    timespec ts;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
 
 class PanelWindow : public ::testing::Test {
 protected:

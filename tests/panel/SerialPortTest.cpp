@@ -13,6 +13,7 @@
 #include <future>
 #include <thread>
 
+#include "CpuTime.h"
 #include "panel/PortList.h"
 #include "panel/SerialPort.h"
 #include "tools/panel/VirtualPort.h"
@@ -32,12 +33,6 @@ bool eventually(Cond cond) {
         std::this_thread::sleep_for(1ms);
     }
     return true;
-}
-
-double cpu_seconds() {
-    timespec ts;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
 class PortDir : public ::testing::Test {

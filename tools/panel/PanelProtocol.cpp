@@ -70,35 +70,41 @@ std::string describe(Outcome o) {
     return "?";
 }
 
-Exchange id_command(Link& link, uint8_t command, uint8_t id, const Timing& t) {
-    Exchange x;
+namespace {
+
+// Command byte, acknowledgement, id, echo: the opening that both handshakes share. False when
+// the exchange ended there (x says why).
+bool send_command_and_id(Link& link, uint8_t command, uint8_t id, const Timing& t, Exchange& x) {
     link.drain();
     link.send(&command, 1);
     // The id must follow the acknowledgement: the program discards what came before it.
     if (!expect_frame(link, t, x, command, Outcome::NoAck))
-        return x;
+        return false;
     link.send(&id, 1);
-    // An echo of 0 looks like a refusal, but the id handshake never refuses.
-    if (!expect_frame(link, t, x, id, Outcome::NoEcho) &&
-        !(id == 0 && x.outcome == Outcome::Refused))
-        return x;
-    x.outcome = Outcome::Done;
+    if (expect_frame(link, t, x, id, Outcome::NoEcho))
+        return true;
+    // An echo of 0 and a refusal are the same two bytes; for id 0 it is the echo.
+    if (id == 0 && x.outcome == Outcome::Refused) {
+        x.outcome = Outcome::Done;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+Exchange id_command(Link& link, uint8_t command, uint8_t id, const Timing& t) {
+    Exchange x;
+    if (send_command_and_id(link, command, id, t, x))
+        x.outcome = Outcome::Done;
     return x;
 }
 
 Exchange parameter_command(Link& link, uint8_t command, uint8_t id,
                            const std::vector<uint8_t>& parameter, const Timing& t) {
     Exchange x;
-    link.drain();
-    link.send(&command, 1);
-    if (!expect_frame(link, t, x, command, Outcome::NoAck))
+    if (!send_command_and_id(link, command, id, t, x))
         return x;
-    link.send(&id, 1);
-    if (!expect_frame(link, t, x, id, Outcome::NoEcho)) {
-        if (!(id == 0 && x.outcome == Outcome::Refused))
-            return x;
-        x.outcome = Outcome::Done;  // an echo of 0 and a refusal look alike; go on
-    }
     const uint8_t size = static_cast<uint8_t>(parameter.size());
     link.send(&size, 1);
     if (!expect_frame(link, t, x, command, Outcome::NoAck))
