@@ -54,6 +54,20 @@ std::optional<ListInputs> read_inputs(const std::array<const char*, 7>& category
     return in;
 }
 
+// Writes the console lines and shows the message boxes of a load in line order, and hands the
+// steps that make records to `make`, so that all of them interleave as the lines ask.
+template <typename Step, typename Make>
+void carry_out(const std::vector<Step>& steps, Dialogs& dialogs, Make make) {
+    for (const Step& step : steps) {
+        if (auto* c = std::get_if<config::ConsoleLine>(&step))
+            console::line(c->text);
+        else if (auto* m = std::get_if<config::MessageBoxShown>(&step))
+            dialogs.MessageBox(m->text, m->caption);
+        else
+            make(step);
+    }
+}
+
 }  // namespace
 
 void Form1::button4_Click() {
@@ -91,17 +105,14 @@ void Form1::button4_Click() {
 
     SharedList<SimConnectVars>::Records recs;
     SharedList<SimVarSet>::Records sets;
-    for (auto& step : config::plan_variable_list(in->categories, in->types, in->lines)) {
-        if (auto* c = std::get_if<config::ConsoleLine>(&step)) {
-            console::line(c->text);
-        } else if (auto* m = std::get_if<config::MessageBoxShown>(&step)) {
-            dialogs->MessageBox(m->text, m->caption);
-        } else if (auto* r = std::get_if<config::ReadableVariable>(&step)) {
-            recs.push_back(std::make_shared<SimConnectVars>(r->SimVar, r->SimUnit, r->var_type));
-        } else if (auto* s = std::get_if<config::SettableVariable>(&step)) {
-            sets.push_back(std::make_shared<SimVarSet>(s->line, s->SimVar, s->SimUnit));
-        }
-    }
+    carry_out(config::plan_variable_list(in->categories, in->types, in->lines), *dialogs,
+              [&](const config::VariableStep& step) {
+                  if (auto* r = std::get_if<config::ReadableVariable>(&step))
+                      recs.push_back(
+                          std::make_shared<SimConnectVars>(r->SimVar, r->SimUnit, r->var_type));
+                  else if (auto* s = std::get_if<config::SettableVariable>(&step))
+                      sets.push_back(std::make_shared<SimVarSet>(s->line, s->SimVar, s->SimUnit));
+              });
     const size_t readable = recs.size(), settable = sets.size();
     SimRecs.publish(std::move(recs));
     SimRecSet.publish(std::move(sets));
@@ -130,20 +141,19 @@ void Form1::button5_Click() {
             textBox8->setText(QStringLiteral("0"));
         } else {
             SharedList<SimEventRequest>::Records events;
-            for (auto& step : config::plan_event_list(in->categories, in->types, in->lines)) {
-                if (auto* c = std::get_if<config::ConsoleLine>(&step)) {
-                    console::line(c->text);
-                } else if (auto* m = std::get_if<config::MessageBoxShown>(&step)) {
-                    dialogs->MessageBox(m->text, m->caption);
-                } else if (auto* e = std::get_if<config::EventRecord>(&step)) {
-                    // Each constructor maps its event with the simulator at once, in line order.
-                    events.push_back(e->param_type
-                                         ? std::make_shared<SimEventRequest>(
-                                               e->SimEvent, *e->param_type, e->ev_ID, e->var_type)
-                                         : std::make_shared<SimEventRequest>(e->SimEvent, e->ev_ID,
-                                                                             e->var_type));
-                }
-            }
+            carry_out(config::plan_event_list(in->categories, in->types, in->lines), *dialogs,
+                      [&](const config::EventStep& step) {
+                          auto* e = std::get_if<config::EventRecord>(&step);
+                          if (!e)
+                              return;
+                          // Each constructor maps its event with the simulator at once, in line
+                          // order.
+                          events.push_back(e->param_type ? std::make_shared<SimEventRequest>(
+                                                               e->SimEvent, *e->param_type,
+                                                               e->ev_ID, e->var_type)
+                                                         : std::make_shared<SimEventRequest>(
+                                                               e->SimEvent, e->ev_ID, e->var_type));
+                      });
             const size_t count = events.size();
             SimEvents.publish(std::move(events));
             load_SimEvents();

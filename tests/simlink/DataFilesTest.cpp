@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "config/ListFields.h"
+#include "config/Matching.h"
 #include "simlink/Aircraft.h"
 #include "simlink/SimUnits.h"
 
@@ -61,9 +63,9 @@ std::string upper(std::string s) {
     return s;
 }
 
-// The loaders' rule: ordinal, case-insensitive search in the whole text.
+// The loaders' own rule: ordinal, case-insensitive search in the whole text.
 size_t find_ci(const std::string& needle, const std::string& hay) {
-    return upper(hay).find(upper(needle));
+    return config::find_ci(hay, needle).value_or(std::string::npos);
 }
 
 struct CategoryFiles {
@@ -102,7 +104,7 @@ void expect_each_name_lands_in_its_own_category(const CategoryFiles& files) {
 }
 
 std::string base_name(const std::string& n) {
-    return n.substr(0, n.find(':'));
+    return std::string(config::base_name(n));
 }
 
 TEST(DataFiles, VariablesLandInTheirCategoryAndTheSimulatorKnowsThem) {
@@ -171,17 +173,12 @@ TEST(DataFiles, EventParamsStartsWithTheBcdType) {
 }
 
 std::vector<std::string> fields_of(const std::string& line) {
-    std::vector<std::string> f;
-    size_t start = 0;
-    for (size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1)
-        f.push_back(line.substr(start, comma - start));
-    f.push_back(line.substr(start));
-    return f;
+    const auto f = config::split_fields(line);
+    return {f.begin(), f.end()};
 }
 
 std::string trimmed(const std::string& s) {
-    const size_t b = s.find_first_not_of(" \t");
-    return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(" \t") - b + 1);
+    return config::trim(s);
 }
 
 // The example lists load without a rejected line and name only what the simulator knows.
