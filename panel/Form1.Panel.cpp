@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <chrono>
 #include <exception>
+#include <optional>
 #include <thread>
 
 #include "app/Console.h"
@@ -111,14 +112,22 @@ void Form1::serialPort1_DataReceived() {
         return;
     }
 
-    if (c == 254) {
-        console::write("SimRadio");
-        ArgumentType a;
+    // The id commands write their line, then run the id handshake; a handshake that could not
+    // finish ends the command without effect.
+    auto id_command = [&](const char* line) -> std::optional<ArgumentType> {
+        console::write(line);
         try {
-            a = retrieve_id(c);
+            return retrieve_id(c);
         } catch (const std::exception&) {
-            return;  // the handshake could not finish: the command has no effect
+            return std::nullopt;
         }
+    };
+
+    if (c == 254) {
+        const auto got = id_command("SimRadio");
+        if (!got)
+            return;
+        ArgumentType a = *got;
         auto stations = SimRadioStations.snapshot();
         const int n = static_cast<int>(stations->size());
         auto play = [&](uint8_t k) {
@@ -185,13 +194,10 @@ void Form1::serialPort1_DataReceived() {
     }
 
     if (c == 253) {
-        console::write("SimSound Control");
-        ArgumentType a;
-        try {
-            a = retrieve_id(c);
-        } catch (const std::exception&) {
+        const auto got = id_command("SimSound Control");
+        if (!got)
             return;
-        }
+        ArgumentType a = *got;
         switch (a.id) {
             case 200:
                 SimSound::Stop();
@@ -222,13 +228,10 @@ void Form1::serialPort1_DataReceived() {
     }
 
     if (c == 252) {
-        console::write("SimVoice");
-        ArgumentType a;
-        try {
-            a = retrieve_id(c);
-        } catch (const std::exception&) {
+        const auto got = id_command("SimVoice");
+        if (!got)
             return;
-        }
+        ArgumentType a = *got;
         switch (a.id) {
             case 200:
                 SimSpeak::Volume_Up();
