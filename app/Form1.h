@@ -41,6 +41,10 @@ class SimEventRequest;
 class SimSpeak;
 class SimSound;
 class SimRadio;
+namespace panel {
+class BytePort;
+class Clock;
+}  // namespace panel
 
 class Form1 : public QWidget {
     Q_OBJECT
@@ -136,8 +140,11 @@ public:
     void comboBox1_SelectedIndexChanged();
     void button10_Click();
     void serialPort1_DataReceived();
-    ArgumentType retrieve_id(uint8_t c);
-    ArgumentType2 retrieve_value(uint8_t c);
+    // One command from the panel over any byte port and clock; serialPort1_DataReceived runs it
+    // over the real port and the system clock.
+    void panel_command(panel::BytePort& port, panel::Clock& clock);
+    ArgumentType retrieve_id(panel::BytePort& port, uint8_t c);
+    ArgumentType2 retrieve_value(panel::BytePort& port, panel::Clock& clock, uint8_t c);
     // The port the receive handler and the handshakes use. Set once when the port is made,
     // before any notification, so the receive thread never reads serialPort1 itself while
     // disposal resets it.

@@ -23,7 +23,7 @@ struct ListInputs {
 };
 
 // Reads the seven category files in order, then the type file, then the chosen list. On the
-// first file that cannot be read it stops and leaves that file's path in `failed`.
+// first file that cannot be read it stops and leaves the message naming it in `failed`.
 std::optional<ListInputs> read_inputs(const std::array<const char*, 7>& category_files,
                                       const char* type_file, const std::string& list_file,
                                       std::string& failed) {
@@ -31,23 +31,25 @@ std::optional<ListInputs> read_inputs(const std::array<const char*, 7>& category
     ListInputs in;
     for (size_t k = 0; k < category_files.size(); ++k) {
         const std::string path = (dir / category_files[k]).string();
-        auto text = config::read_all_text(path);
+        std::string why;
+        auto text = config::read_all_text(path, &why);
         if (!text) {
-            failed = path;
+            failed = config::cannot_read_message(path, why);
             return std::nullopt;
         }
         in.categories[k] = std::move(*text);
     }
     const std::string path = (dir / type_file).string();
-    auto types = config::read_all_text(path);
+    std::string why;
+    auto types = config::read_all_text(path, &why);
     if (!types) {
-        failed = path;
+        failed = config::cannot_read_message(path, why);
         return std::nullopt;
     }
     in.types = std::move(*types);
-    auto lines = config::read_all_lines(list_file);
+    auto lines = config::read_all_lines(list_file, &why);
     if (!lines) {
-        failed = list_file;
+        failed = config::cannot_read_message(list_file, why);
         return std::nullopt;
     }
     in.lines = std::move(*lines);
@@ -94,7 +96,7 @@ void Form1::button4_Click() {
     auto in = read_inputs(config::kVariableCategoryFiles, config::kVariableUnitsFile,
                           openFileDialog1.FileName, failed);
     if (!in) {
-        report_failure(*dialogs, "Cannot read file: " + failed, "Error in SimVar file");
+        report_failure(*dialogs, failed, "Error in SimVar file");
         // The lists stay empty; the grids and counts must not go on showing the old ones.
         load_SimRecs();
         load_SimRecs_Settable();
@@ -135,7 +137,7 @@ void Form1::button5_Click() {
         auto in = read_inputs(config::kEventCategoryFiles, config::kEventParamsFile,
                               openFileDialog2.FileName, failed);
         if (!in) {
-            report_failure(*dialogs, "Cannot read file: " + failed, "Error in SimEvents file");
+            report_failure(*dialogs, failed, "Error in SimEvents file");
             // The list stays empty; the grids and the parameter count follow it.
             load_SimEvents();
             textBox8->setText(QStringLiteral("0"));

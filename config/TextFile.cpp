@@ -1,8 +1,12 @@
 #include "config/TextFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
+#include <system_error>
 
 namespace config {
 
@@ -142,26 +146,60 @@ std::vector<std::string> split_lines(std::string_view text) {
     return lines;
 }
 
-std::optional<std::string> read_all_text(const std::string& path) {
-    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!f)
+std::optional<std::string> read_all_text(const std::string& path, std::string* why) {
+    auto fail = [&](const std::string& reason) -> std::optional<std::string> {
+        if (why)
+            *why = reason;
         return std::nullopt;
+    };
+    auto fail_errno = [&] { return fail(std::generic_category().message(errno)); };
+    // Non-blocking, so that a pipe chosen by mistake cannot hold the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return fail_errno();
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return fail_errno();
+    if (S_ISDIR(st.st_mode))
+        return fail(std::generic_category().message(EISDIR));
+    if (!S_ISREG(st.st_mode))
+        return fail("Not a regular file");
+    const std::string too_large =
+        "Larger than " + std::to_string(kMaxTextFileBytes / (1024 * 1024)) + " MB";
+    if (st.st_size > kMaxTextFileBytes)
+        return fail(too_large);
     std::string bytes;
+    bytes.reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f.get())) > 0)
-        bytes.append(buf, got);
-    // A folder opens but fails on the first read.
-    if (std::ferror(f.get()))
-        return std::nullopt;
+    for (;;) {
+        const ssize_t got = ::read(fd, buf, sizeof buf);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return fail_errno();
+        if (got == 0)
+            break;
+        bytes.append(buf, static_cast<size_t>(got));
+        // The file may grow while it is read.
+        if (static_cast<long long>(bytes.size()) > kMaxTextFileBytes)
+            return fail(too_large);
+    }
     return decode_text(bytes);
 }
 
-std::optional<std::vector<std::string>> read_all_lines(const std::string& path) {
-    auto text = read_all_text(path);
+std::optional<std::vector<std::string>> read_all_lines(const std::string& path, std::string* why) {
+    auto text = read_all_text(path, why);
     if (!text)
         return std::nullopt;
     return split_lines(*text);
+}
+
+std::string cannot_read_message(const std::string& path, const std::string& why) {
+    return "Cannot read file: " + path + " (" + why + ")";
 }
 
 }  // namespace config

@@ -17,10 +17,20 @@ std::string decode_text(std::string_view bytes);
 // empty text has no lines and "\n" has one empty line.
 std::vector<std::string> split_lines(std::string_view text);
 
-// The whole file as text; nullopt when it is missing or cannot be read (a folder, say).
-std::optional<std::string> read_all_text(const std::string& path);
+// List and Data files are a few kilobytes; anything past this is the wrong file, and reading it
+// whole would stall the window or exhaust memory.
+constexpr long long kMaxTextFileBytes = 16LL * 1024 * 1024;
 
-// The file's lines; nullopt when it is missing or cannot be read.
-std::optional<std::vector<std::string>> read_all_lines(const std::string& path);
+// The whole file as text; nullopt when it cannot be read: missing, not permitted, a folder, a
+// device or pipe (which could block or never end) or larger than kMaxTextFileBytes. `why`, when
+// given, receives the reason in words ("No such file or directory", "Larger than 16 MB", ...).
+std::optional<std::string> read_all_text(const std::string& path, std::string* why = nullptr);
+
+// The file's lines; nullopt as for read_all_text.
+std::optional<std::vector<std::string>> read_all_lines(const std::string& path,
+                                                       std::string* why = nullptr);
+
+// The message that a file cannot be read: "Cannot read file: <path> (<why>)".
+std::string cannot_read_message(const std::string& path, const std::string& why);
 
 }  // namespace config

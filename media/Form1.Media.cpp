@@ -38,9 +38,10 @@ void Form1::button11_Click() {
         return;
     SimRadioStations.publish({});
     SimRadio::clear();
-    auto lines = config::read_all_lines(openFileDialog3.FileName);
+    std::string why;
+    auto lines = config::read_all_lines(openFileDialog3.FileName, &why);
     if (!lines) {
-        report_failure(*dialogs, "Cannot read file: " + openFileDialog3.FileName,
+        report_failure(*dialogs, config::cannot_read_message(openFileDialog3.FileName, why),
                        "Error in SimRadio file");
         load_SimRadio();
         textBox11->setText(count_text(0));
@@ -73,7 +74,8 @@ void Form1::button7_Click() {
     if (dialogs->ShowDialog(openFileDialog3) == DialogResult::OK) {
         SimVoice.publish({});
         SimSpeak::clear();
-        if (auto lines = config::read_all_lines(openFileDialog3.FileName)) {
+        std::string why;
+        if (auto lines = config::read_all_lines(openFileDialog3.FileName, &why)) {
             SharedList<SimSpeak>::Records phrases;
             for (std::string& phrase : config::take_phrases(*lines)) {
                 phrases.push_back(std::make_shared<SimSpeak>(phrase));
@@ -84,7 +86,7 @@ void Form1::button7_Click() {
             load_SimVoices();
             console::write("SimVoice size ", n);
         } else {
-            report_failure(*dialogs, "Cannot read file: " + openFileDialog3.FileName,
+            report_failure(*dialogs, config::cannot_read_message(openFileDialog3.FileName, why),
                            "Error in SimVoice file");
             load_SimVoices();
         }

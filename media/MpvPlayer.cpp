@@ -55,6 +55,10 @@ void MpvPlayer::ensure() {
         mpv_set_option_string(h, "vid", "no");
         mpv_set_option_string(h, "idle", "yes");
         mpv_set_option_string(h, "audio-display", "no");
+        // A station plays for hours and is never rewound: keep a few seconds ahead and nothing
+        // behind, where mpv's defaults would let the cache grow by the stream's rate to 200 MB.
+        mpv_set_option_string(h, "demuxer-max-bytes", "4MiB");
+        mpv_set_option_string(h, "demuxer-max-back-bytes", "0");
         {
             std::lock_guard<std::mutex> g(route_m);
             if (!route_dir.empty()) {

@@ -87,11 +87,16 @@ void Form1::button10_Click() {
 // ---- receive handler (receive thread) ----
 
 void Form1::serialPort1_DataReceived() {
-    SerialPort& port = *panel_port_;
-    if (!port.IsOpen())
+    SerialPort& serial = *panel_port_;
+    if (!serial.IsOpen())
         return;
-    port.ReadTimeout = kPanelTimeoutMs;
-    port.WriteTimeout = kPanelTimeoutMs;
+    serial.ReadTimeout = kPanelTimeoutMs;
+    serial.WriteTimeout = kPanelTimeoutMs;
+    panel::SerialBytePort port(serial);
+    panel_command(port, panel::system_clock());
+}
+
+void Form1::panel_command(panel::BytePort& port, panel::Clock& clock) {
     int n;
     try {
         n = port.BytesToRead();
@@ -117,7 +122,7 @@ void Form1::serialPort1_DataReceived() {
     auto id_command = [&](const char* line) -> std::optional<ArgumentType> {
         console::write(line);
         try {
-            return retrieve_id(c);
+            return retrieve_id(port, c);
         } catch (const std::exception&) {
             return std::nullopt;
         }
@@ -272,7 +277,7 @@ void Form1::serialPort1_DataReceived() {
     if (c == 251 || c == 250) {
         const bool set = c == 250;
         console::write(set ? "SimVarSet" : "SimEventSet");
-        auto request = std::make_shared<ArgumentType2>(retrieve_value(c));
+        auto request = std::make_shared<ArgumentType2>(retrieve_value(port, clock, c));
         if (!request->handle) {
             if (set)
                 console::write("SimVarset Retrieve value failed for SimVarSet: ", request->id);
@@ -332,32 +337,28 @@ void Form1::serialPort1_DataReceived() {
     }
     const auto reply = panel::poll_reply(c, word);
     try {
-        port.Write(reply.data(), 0, static_cast<int>(reply.size()));
+        port.Write(reply.data(), static_cast<int>(reply.size()));
     } catch (const std::exception&) {
         console::write("Sending data on the serialport failed.");
     }
     panel::throttle(resubscribe, oldsubscribe, startup, [this, &port] {
         update_SimVarGetsubscription();
-        if (port.IsOpen()) {
-            try {
-                // polls sent during the renewal stay unanswered
-                port.DiscardInBuffer();
-            } catch (const std::exception&) {
-            }
+        try {
+            // polls sent during the renewal stay unanswered; a port closed meanwhile refuses
+            port.DiscardInBuffer();
+        } catch (const std::exception&) {
         }
     });
 }
 
 // ---- handshakes (receive thread) ----
 
-ArgumentType Form1::retrieve_id(uint8_t c) {
-    panel::SerialBytePort bytes(*panel_port_);
-    return panel::id_handshake(bytes, c);
+ArgumentType Form1::retrieve_id(panel::BytePort& port, uint8_t c) {
+    return panel::id_handshake(port, c);
 }
 
-ArgumentType2 Form1::retrieve_value(uint8_t c) {
-    panel::SerialBytePort bytes(*panel_port_);
-    return panel::parameter_handshake(bytes, panel::system_clock(), c);
+ArgumentType2 Form1::retrieve_value(panel::BytePort& port, panel::Clock& clock, uint8_t c) {
+    return panel::parameter_handshake(port, clock, c);
 }
 
 // ---- workers: each looks its record up when it runs; a list reloaded meanwhile may no longer

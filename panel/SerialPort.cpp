@@ -189,6 +189,9 @@ void SerialPort::Open() {
     // The panel must not see DTR or RTS; a pseudo-terminal has no modem lines, so failure is fine.
     int lines = TIOCM_DTR | TIOCM_RTS;
     (void)::ioctl(fd, TIOCMBIC, &lines);
+    // Whatever the panel sent while nobody had the port open is stale; dropped here, before the
+    // receive thread can see the descriptor, it cannot be taken for a command.
+    (void)::tcflush(fd, TCIFLUSH);
     impl_->fd = fd;
     impl_->hungup = false;
     ++impl_->generation;

@@ -23,3 +23,12 @@ void report_failure(Dialogs& dialogs, const std::string& text, const std::string
     console::line(text);
     dialogs.MessageBox(text, caption);
 }
+
+std::string message_box_text(const std::string& text) {
+    if (text.size() <= kMessageBoxBytes)
+        return text;
+    size_t cut = kMessageBoxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;  // back to the start of a character
+    return text.substr(0, cut) + "\u2026 (" + std::to_string(text.size() - cut) + " more bytes)";
+}

@@ -2,6 +2,7 @@
 // The one seam for the window's dialogs and message boxes: the real Qt dialogs in the program,
 // a scripted double in the tests (tests/ui/ScriptedDialogs.h).
 
+#include <cstddef>
 #include <string>
 
 enum class DialogResult { OK, Cancel };
@@ -24,6 +25,12 @@ std::string current_directory();
 // The open-file dialog of every list file: it starts in the current directory with all files
 // shown, and leaves the current directory as it was, since the Data files are found through it.
 void set_up_list_dialog(OpenFileDialog& dialog);
+
+// What a message box shows of a text. A line of a wrong file can be a megabyte long, and laying
+// that out freezes the window for seconds, so a long text is cut after kMessageBoxBytes bytes
+// (never inside a character) and says how much was left out. The console keeps it whole.
+constexpr size_t kMessageBoxBytes = 500;
+std::string message_box_text(const std::string& text);
 
 class Dialogs;
 

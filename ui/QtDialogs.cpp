@@ -54,6 +54,6 @@ DialogResult QtDialogs::ShowDialog(FolderBrowserDialog& dialog) {
 
 void QtDialogs::MessageBox(const std::string& text, const std::string& caption) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption),
-                    QString::fromStdString(text), QMessageBox::Ok, parent_);
+                    QString::fromStdString(message_box_text(text)), QMessageBox::Ok, parent_);
     box.exec();
 }

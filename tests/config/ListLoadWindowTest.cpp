@@ -1,6 +1,7 @@
 // Loading the variable and event lists through the window's buttons, with small category files
 // and with the shipped Data files and examples.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QLineEdit>
 #include <QTabWidget>
@@ -340,9 +341,10 @@ TEST_F(ListLoadWindow, AnUnreadableFileIsNamedOnceAndLeavesEverythingEmpty) {
             load_variables((dir / c.list).string());
 
         const char* caption = c.events ? "Error in SimEvents file" : "Error in SimVar file";
-        EXPECT_EQ(messages(*dialogs), (Messages{{"Cannot read file: " + named, caption}}));
+        const std::string refusal = "Cannot read file: " + named + " (No such file or directory)";
+        EXPECT_EQ(messages(*dialogs), (Messages{{refusal, caption}}));
         const auto lines = console.lines();
-        EXPECT_EQ(std::count(lines.begin(), lines.end(), "Cannot read file: " + named), 1);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), refusal), 1);
         if (c.events) {
             EXPECT_EQ(w().SimEvents.size(), 0u);
             for (DataTable* t :
@@ -363,6 +365,96 @@ TEST_F(ListLoadWindow, AnUnreadableFileIsNamedOnceAndLeavesEverythingEmpty) {
         if (!c.remove.empty())
             write_file(dir / c.remove, saved);
     }
+}
+
+// Every list button, given a file that is no list (or a Data file that is none), names the file
+// and the reason once and goes on with an empty list; nothing hangs on a pipe or fills memory.
+TEST_F(ListLoadWindow, AFileThatIsNoListIsRefusedWithItsReasonByEveryLoader) {
+    const std::string fifo = (dir / "pipe").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = (dir / "huge.txt").string();
+    write_file(huge, "");
+    fs::resize_file(huge, config::kMaxTextFileBytes + 1);  // sparse
+    struct Loader {
+        const char* caption;
+        void (Form1::*click)();
+    } loaders[] = {{"Error in SimVar file", &Form1::button4_Click},
+                   {"Error in SimEvents file", &Form1::button5_Click},
+                   {"Error in SimRadio file", &Form1::button11_Click},
+                   {"Error in SimVoice file", &Form1::button7_Click}};
+    struct Fault {
+        std::string path;
+        const char* why;
+    } faults[] = {{dir.string(), "Is a directory"},
+                  {fifo, "Not a regular file"},
+                  {"/dev/zero", "Not a regular file"},
+                  {huge, "Larger than 16 MB"}};
+    for (const auto& loader : loaders) {
+        for (const auto& fault : faults) {
+            SCOPED_TRACE(std::string(loader.caption) + ": " + fault.why);
+            dialogs->clearMessages();
+            window_test::ConsoleLines console;
+            dialogs->answerFile(fault.path);
+            (w().*loader.click)();
+            const std::string refusal = config::cannot_read_message(fault.path, fault.why);
+            EXPECT_EQ(messages(*dialogs), (Messages{{refusal, loader.caption}}));
+            const auto lines = console.lines();
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), refusal), 1);
+        }
+    }
+    EXPECT_EQ(w().SimRecs.size() + w().SimEvents.size() + w().SimRadioStations.size() +
+                  w().SimVoice.size(),
+              0u);
+
+    // A Data file that is far too large is named like a missing one.
+    const fs::path fuel = dir / "Data/Variable_List/Fuel.var";
+    fs::resize_file(fuel, config::kMaxTextFileBytes + 1);
+    dialogs->clearMessages();
+    load_variables((dir / "vars.txt").string());
+    EXPECT_EQ(messages(*dialogs),
+              (Messages{{config::cannot_read_message(fuel.string(), "Larger than 16 MB"),
+                         "Error in SimVar file"}}));
+    EXPECT_EQ(text(w().textBox1), "0/0");
+}
+
+// Files that can be read but hold nothing useful load as what they are: an empty list, names
+// of a megabyte, NUL bytes and broken text give their records or their messages, never a crash.
+TEST_F(ListLoadWindow, EmptyAndStrangeListsLoadAsWhatTheyAre) {
+    const std::string megabyte_name(1 << 20, 'X');
+    static constexpr char kJunk[] = "LIGHT\0LANDING,bool\n\xff\xfe\x80,\xc3\n";
+    struct Case {
+        const char* what;
+        std::string content;
+        std::string vars_count;  // textBox1 after loading it as a variable list
+        size_t events;           // events it gives as an event list
+    } cases[] = {
+        {"empty", "", "0/0", 0},
+        {"only line breaks", "\r\r\n\n", "0/0", 3},  // a blank event line keeps its row
+        {"a megabyte line", megabyte_name + ",bool\n" + megabyte_name + "\n", "0/0", 0},
+        {"NUL bytes and broken UTF-8", std::string(kJunk, sizeof kJunk - 1), "0/0", 0},
+        // ",,," has an empty name, which every category holds
+        {"good line after junk", "\x01\x02\n,,,\nLIGHT LANDING,bool\nFLAPS_UP\n", "0/2", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = (dir / "strange.txt").string();
+        write_file(path, c.content);
+        dialogs->clearMessages();
+        load_variables(path);
+        EXPECT_EQ(text(w().textBox1), c.vars_count);
+        load_events(path);
+        EXPECT_EQ(w().SimEvents.size(), c.events);
+        for (const auto& m : dialogs->messages())
+            EXPECT_EQ(m.text.find("Cannot read file"), std::string::npos) << m.text;
+    }
+
+    // Empty Data files: nothing is known, so every name is refused, one message a line.
+    for (const char* f : {"Data/Variable_List/VariableUnits", "Data/Variable_List/Fuel.var"})
+        write_file(dir / f, "");
+    dialogs->clearMessages();
+    load_variables((dir / "vars.txt").string());
+    EXPECT_EQ(text(w().textBox1), "0/0");
+    EXPECT_FALSE(dialogs->messages().empty());
 }
 
 // The shipped examples load against the shipped Data files without a single complaint.

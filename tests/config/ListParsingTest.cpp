@@ -1,5 +1,7 @@
 // The list files as text: decoding, lines, fields and the name lookups.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -85,11 +87,48 @@ TEST_F(TextFileOnDisk, ReadsLinesOfAFileWithMarkAndCrLf) {
     EXPECT_EQ(config::read_all_text(path), "LIGHT LANDING,bool\r\n\r\nFLAPS,percent\r\n");
 }
 
-TEST_F(TextFileOnDisk, MissingFileAndFolderCannotBeRead) {
-    EXPECT_EQ(config::read_all_text((dir / "absent").string()), std::nullopt);
-    EXPECT_EQ(config::read_all_lines((dir / "absent").string()), std::nullopt);
-    EXPECT_EQ(config::read_all_text(dir.string()), std::nullopt);
+// Whatever the user picks, the read ends at once with a reason: nothing blocks on a pipe, runs
+// on without end on a device, or fills memory with a file far larger than any list.
+TEST_F(TextFileOnDisk, FilesThatAreNoListAreRefusedWithAReason) {
+    const std::string fifo = (dir / "pipe").string();
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto sized = [&](const char* name, long long size) {
+        const std::string path = write(name, "");
+        std::filesystem::resize_file(path, static_cast<uintmax_t>(size));  // sparse, so cheap
+        return path;
+    };
+    const std::string unreadable = write("unreadable", "LIGHT LANDING,bool\n");
+    std::filesystem::permissions(unreadable, std::filesystem::perms::none);
+    struct Case {
+        std::string path;
+        const char* why;
+    } cases[] = {
+        {(dir / "absent").string(), "No such file or directory"},
+        {dir.string(), "Is a directory"},
+        {fifo, "Not a regular file"},
+        {"/dev/zero", "Not a regular file"},
+        {sized("huge", config::kMaxTextFileBytes + 1), "Larger than 16 MB"},
+        {unreadable, "Permission denied"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        if (c.path == unreadable && ::geteuid() == 0)
+            continue;  // root reads it anyway
+        std::string why;
+        EXPECT_EQ(config::read_all_text(c.path, &why), std::nullopt);
+        EXPECT_EQ(why, c.why);
+        why.clear();
+        EXPECT_EQ(config::read_all_lines(c.path, &why), std::nullopt);
+        EXPECT_EQ(why, c.why);
+    }
     EXPECT_EQ(config::read_all_lines(write("empty", "")), Lines{});
+    // The largest file allowed is read whole (here, NUL bytes kept as text).
+    const auto largest = config::read_all_text(sized("largest", config::kMaxTextFileBytes));
+    ASSERT_TRUE(largest);
+    EXPECT_EQ(static_cast<long long>(largest->size()), config::kMaxTextFileBytes);
+    EXPECT_EQ(config::cannot_read_message("/x/list.txt", "Is a directory"),
+              "Cannot read file: /x/list.txt (Is a directory)");
 }
 
 TEST(Matching, FindsOrdinalCaseInsensitiveOverTheWholeText) {

@@ -7,11 +7,16 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "AudioCheck.h"
 #include "MediaTestSupport.h"
 #include "StreamServer.h"
+#include "app/Console.h"
 #include "media/SimRadio.h"
 #include "media/SimSound.h"
 
@@ -203,6 +208,38 @@ struct VolumeSteps {
 
 }  // namespace
 
+// A sound that is no audio is the player's affair: it ends without a word beyond the firing
+// line, nothing waits on it, and the next sound plays as usual.
+TEST_F(SoundPlayer, AFileThatIsNoAudioEndsQuietlyAndTheNextSoundPlays) {
+    const std::string dir = media_test::pcm_dir() + "/not_audio";
+    std::filesystem::create_directories(dir);
+    auto file = [&](const char* name, std::string_view bytes) {
+        std::ofstream(dir + "/" + name, std::ios::binary).write(bytes.data(), bytes.size());
+        return dir + "/" + name;
+    };
+    const std::string paths[] = {
+        file("text.mp3", "This is a shopping list, not a sound.\n"), file("empty.wav", ""),
+        file("truncated.wav", "RIFF\x24\x00\x00\x00WAVEfmt "), dir + "/absent.mp3", dir};
+    SimSound chime(media_test::example("sounds/chime_high.mp3"));
+    for (const auto& path : paths) {
+        SCOPED_TRACE(path);
+        std::vector<std::string> lines;
+        {
+            console::Capture capture([&](std::string_view l) { lines.emplace_back(l); });
+            SimSound bad(path);
+            lines.clear();
+            bad.Play();
+            EXPECT_TRUE(SimSound::Player1.wait_done(10s));
+        }
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].rfind("Firing SimSound ", 0), 0u);
+        play_through(chime);
+        auto pcm = output_of(SimSound::Player1);
+        ASSERT_TRUE(pcm);
+        EXPECT_NEAR(audio_check::tail_hz(*pcm, 0.3), 880, 880 * 0.03);
+    }
+}
+
 TEST(MediaVolume, StepTables) {
     auto sound_volume = [] { return SimSound::Player1.volume(); };
     auto radio_volume = [] { return SimRadio::getvolume(); };
@@ -301,6 +338,30 @@ TEST_F(RadioPlayer, PlayingIsWhatWasAskedForEvenIfTheStreamFails) {
     EXPECT_TRUE(SimRadio::playing);
     EXPECT_TRUE(SimRadio::Player1.wait_done(10s));
     EXPECT_TRUE(SimRadio::playing);
+}
+
+// An address that answers with a web page, or names a text file, is no station: the player
+// gives up on it without asking again and again, and the next station plays.
+TEST_F(RadioPlayer, AnAddressThatIsNoStreamEndsWithoutRetriesAndTheNextStationPlays) {
+    StreamServer server;
+    const std::string text = media_test::pcm_dir() + "/station.txt";
+    std::ofstream(text) << "http://example.invalid/stream\n";
+    for (const std::string& url : {server.url("/page"), text}) {
+        SCOPED_TRACE(url);
+        const size_t asked_before = server.requests().size();
+        SimRadio page("Page", url);
+        page.Play();
+        EXPECT_TRUE(SimRadio::Player1.wait_done(10s));
+        std::this_thread::sleep_for(2500ms);  // more than two reconnect pauses
+        EXPECT_LE(server.requests().size(), asked_before + 1);
+        EXPECT_TRUE(SimRadio::playing);  // what was asked for, whatever the player made of it
+    }
+    SimRadio tone("Tone", server.url("/880"));
+    tone.Play();
+    ASSERT_TRUE(wait_until([&] {
+        auto pcm = output_of(SimRadio::Player1);
+        return pcm && pcm->seconds() > 0.5 && std::abs(audio_check::tail_hz(*pcm, 0.25) - 880) < 20;
+    }));
 }
 
 TEST(DefaultOutput, PlaybackCompletesWhetherOrNotThereIsASoundCard) {

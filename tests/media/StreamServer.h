@@ -44,6 +44,7 @@ public:
     }
 
     // http://127.0.0.1:<port><path>; the path picks the tone: "/<hz>" or anything else (440).
+    // "/page" answers with a web page instead of a stream.
     std::string url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(port_) + path;
     }
@@ -94,6 +95,13 @@ private:
         {
             std::lock_guard<std::mutex> g(m_);
             paths_.push_back(path);
+        }
+        if (path == "/page") {
+            send_all(fd,
+                     "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n"
+                     "<html><body>Not a radio station</body></html>\n");
+            close(fd);
+            return;
         }
         ++open_;
         bool left = stream(fd, hz);

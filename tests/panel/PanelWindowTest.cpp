@@ -28,6 +28,7 @@
 #include "simlink/SimEventRequest.h"
 #include "simlink/SimVarSet.h"
 #include "simlink/testing/SimTestHooks.h"
+#include "tests/ui/WindowSupport.h"
 #include "tools/panel/PanelProtocol.h"
 #include "tools/panel/VirtualPort.h"
 
@@ -36,6 +37,8 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
+
+using window_test::as_panel;
 
 class PanelWindow : public ::testing::Test {
 protected:
@@ -61,16 +64,6 @@ protected:
         panel.reset();
         simlink::testing::reset();  // no session left running into the next test
         console::set_stdout_enabled(true);
-    }
-
-    // Runs f on a thread of its own, as the panel, while the window thread keeps handling its
-    // events (the simulator's data messages and the texts other threads hand over).
-    template <typename F>
-    auto as_panel(F f) {
-        auto done = std::async(std::launch::async, f);
-        EXPECT_TRUE(
-            QTest::qWaitFor([&] { return done.wait_for(0s) == std::future_status::ready; }, 20000));
-        return done.get();
     }
 
     std::vector<std::string> lines() {

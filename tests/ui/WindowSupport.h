@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QTabWidget>
 #include <QTest>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -33,6 +35,17 @@ inline void PrintTo(const QVariant& v, std::ostream* os) {
 }
 
 namespace window_test {
+
+// Runs f on a thread of its own, as the panel, while the window thread keeps handling its
+// events (the simulator's data messages and the texts other threads hand over).
+template <typename F>
+auto as_panel(F f) {
+    using namespace std::chrono_literals;
+    auto done = std::async(std::launch::async, f);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return done.wait_for(0s) == std::future_status::ready; }, 20000));
+    return done.get();
+}
 
 // A shown window; `simulator` decides whether the session opens during construction.
 struct ShownForm {
