@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "app/Console.h"
+#include "simlink/Aircraft.h"
 #include "simlink/ClientState.h"
 #include "simlink/SimulatorChoice.h"
 
@@ -87,6 +88,11 @@ std::mutex& registry_mutex() {
 }
 
 Registry& registry() {
+    // The aircraft's tables are made first so that they outlive the registry: its destructor
+    // stops the embedded session's frame thread, which reads them, and statics go in reverse.
+    static const bool tables_made =
+        (simlink::Aircraft::find_variable(""), simlink::Aircraft::knows_event(""), true);
+    (void)tables_made;
     static Registry r;
     return r;
 }
