@@ -168,10 +168,11 @@ std::optional<std::string> read_all_text(const std::string& path, std::string* w
         return fail(std::generic_category().message(EISDIR));
     if (!S_ISREG(st.st_mode))
         return fail("Not a regular file");
-    const std::string too_large =
-        "Larger than " + std::to_string(kMaxTextFileBytes / (1024 * 1024)) + " MB";
+    auto fail_too_large = [&] {
+        return fail("Larger than " + std::to_string(kMaxTextFileBytes / (1024 * 1024)) + " MB");
+    };
     if (st.st_size > kMaxTextFileBytes)
-        return fail(too_large);
+        return fail_too_large();
     std::string bytes;
     bytes.reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
@@ -186,7 +187,7 @@ std::optional<std::string> read_all_text(const std::string& path, std::string* w
         bytes.append(buf, static_cast<size_t>(got));
         // The file may grow while it is read.
         if (static_cast<long long>(bytes.size()) > kMaxTextFileBytes)
-            return fail(too_large);
+            return fail_too_large();
     }
     return decode_text(bytes);
 }
